@@ -1,0 +1,3 @@
+#include "update/session.h"
+
+UpdateSession g_session;

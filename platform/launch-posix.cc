@@ -49,8 +49,9 @@ pid_t spawn(const std::string& file, const std::vector<std::string>& arguments,
 
   pid_t pid = -1;
   bool search_path = file.find('/') == std::string::npos;
-  int error = search_path ? posix_spawnp(&pid, file.c_str(), &actions, &attributes, argv.data(), environ)
-                          : posix_spawn(&pid, file.c_str(), &actions, &attributes, argv.data(), environ);
+  int error = search_path
+                  ? posix_spawnp(&pid, file.c_str(), &actions, &attributes, argv.data(), environ)
+                  : posix_spawn(&pid, file.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return error == 0 ? pid : -1;

@@ -35,9 +35,10 @@ bool message_box(const std::string& title, const std::string& text, MessageBoxKi
   }
   // GTK 3 draws no icon for the message types, so every box is of type OTHER
   // and the information box gets its icon explicitly.
-  GtkWidget* box = gtk_message_dialog_new(
-      active_window(), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-      kind == kMessageBoxYesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", displayable(text).c_str());
+  GtkWidget* box =
+      gtk_message_dialog_new(active_window(), GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                             kind == kMessageBoxYesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s",
+                             displayable(text).c_str());
   gtk_window_set_title(GTK_WINDOW(box), displayable(title).c_str());
   if (kind == kMessageBoxInformation) {
     GtkWidget* icon = gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG);

@@ -10,7 +10,7 @@ packages=(
   cmake g++ make pkg-config libgtk-3-dev libcurl4-openssl-dev unzip
   libgtest-dev libgmock-dev
   # the desktop tests: X server, window manager, keyboard, screen reader bus
-  xvfb xauth xdotool wmctrl xfwm4 dbus-x11 at-spi2-core python3-pyatspi
+  xvfb xauth xdotool wmctrl xfwm4 dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
 )
 
 ensure_packages() {

@@ -22,10 +22,14 @@ size_t g_next_answer = 0;
 std::string escape(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\t') out += "\\t";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
   }
   return out;
 }
@@ -52,9 +56,12 @@ void record(const std::string& kind, const std::vector<std::string>& fields) {
 
 const char* kind_name(MessageBoxKind kind) {
   switch (kind) {
-    case kMessageBoxOk: return "ok";
-    case kMessageBoxYesNo: return "yes_no";
-    case kMessageBoxInformation: return "information";
+    case kMessageBoxOk:
+      return "ok";
+    case kMessageBoxYesNo:
+      return "yes_no";
+    case kMessageBoxInformation:
+      return "information";
   }
   return "?";
 }

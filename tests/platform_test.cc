@@ -31,7 +31,8 @@ TEST_F(FilesTest, FileSize) {
   struct Case {
     const char* name;
     int64_t size;
-  } cases[] = {{"five", 5}, {"empty", 0}, {"dir", -2}, {"missing", -1}, {"", -1}, {"big", 5LL << 30}};
+  } cases[] = {{"five", 5},     {"empty", 0}, {"dir", -2},
+               {"missing", -1}, {"", -1},     {"big", 5LL << 30}};
   for (const Case& c : cases) EXPECT_EQ(file_size(c.name), c.size) << c.name;
 }
 
@@ -88,8 +89,11 @@ class LaunchTest : public TempDirTest {
           "  echo \"pid=$$\"\n"
           "  grep -E '^Sig(Blk|Ign)' /proc/$$/status | tr -d '\\t' | sed 's/:/=/'\n"
           "  [ -e /proc/$$/fd/42 ] && echo fd42=open || echo fd42=closed\n"
-          "} > '" + report + ".tmp'\n"
-          "mv '" + report + ".tmp' '" + report + "'\n",
+          "} > '" +
+              report +
+              ".tmp'\n"
+              "mv '" +
+              report + ".tmp' '" + report + "'\n",
           0755);
   }
 
@@ -180,7 +184,8 @@ TEST_F(LaunchTest, ChildStartsCleanAndDetached) {
   ASSERT_FALSE(lines.empty()) << "the child did not run";
   EXPECT_EQ(value(lines, "fd42"), "closed");
   EXPECT_EQ(value(lines, "stderr"), "/dev/null");
-  EXPECT_EQ(value(lines, "session"), value(lines, "pid")) << "a child not waited for leads its session";
+  EXPECT_EQ(value(lines, "session"), value(lines, "pid"))
+      << "a child not waited for leads its session";
   unsigned long long blocked = std::stoull(value(lines, "SigBlk"), nullptr, 16);
   unsigned long long ignored = std::stoull(value(lines, "SigIgn"), nullptr, 16);
   EXPECT_EQ(blocked & (1ULL << (SIGUSR1 - 1)), 0u);
@@ -200,7 +205,8 @@ TEST_F(LaunchTest, WaitedVisibleChildSharesOurSessionAndOutput) {
 TEST_F(LaunchTest, HandsWhatCannotRunToTheOpener) {
   ASSERT_EQ(mkdir("bin", 0755), 0);
   write("bin/xdg-open",
-        "#!/bin/sh\necho \"$@\" > '" + path("opened") + "'\npwd >> '" + path("opened") + "'\n", 0755);
+        "#!/bin/sh\necho \"$@\" > '" + path("opened") + "'\npwd >> '" + path("opened") + "'\n",
+        0755);
   setenv("PATH", (path("bin") + ":/usr/bin:/bin").c_str(), 1);
   ASSERT_EQ(mkdir("docs", 0755), 0);
   write("docs/notes.txt", "not a program");

@@ -28,7 +28,8 @@ class StartupTest : public TempDirTest {
     return fake_platform_events(journal);
   }
 
-  static std::vector<FakeEvent> only(const std::vector<FakeEvent>& events, const std::string& kind) {
+  static std::vector<FakeEvent> only(const std::vector<FakeEvent>& events,
+                                     const std::string& kind) {
     std::vector<FakeEvent> matching;
     for (const FakeEvent& event : events) {
       if (event.kind == kind) matching.push_back(event);
@@ -43,20 +44,26 @@ TEST_F(StartupTest, IncompleteParametersShowTheErrorBox) {
     std::vector<std::string> arguments;
     const char* message;
   } cases[] = {
-      {"no parameters", {},
-       "Invalid perametors. Name: . Version: . Check URL: . ZIP URL: . EXE: "},
-      {"empty product name keeps positions", {"", "1.0", "http://c", "http://z", "app"},
-       "Invalid perametors. Name: . Version: 1.0. Check URL: http://c. ZIP URL: http://z. EXE: app"},
-      {"executable missing", {"My Product", "1.2", "http://c", "http://z"},
+      {"no parameters", {}, "Invalid perametors. Name: . Version: . Check URL: . ZIP URL: . EXE: "},
+      {"empty product name keeps positions",
+       {"", "1.0", "http://c", "http://z", "app"},
+       "Invalid perametors. Name: . Version: 1.0. Check URL: http://c. ZIP URL: http://z. EXE: "
+       "app"},
+      {"executable missing",
+       {"My Product", "1.2", "http://c", "http://z"},
        "Invalid perametors. Name: My Product. Version: 1.2. Check URL: http://c. ZIP URL: "
        "http://z. EXE: "},
-      {"check URL empty", {"P", "1", "", "z", "e"},
+      {"check URL empty",
+       {"P", "1", "", "z", "e"},
        "Invalid perametors. Name: P. Version: 1. Check URL: . ZIP URL: z. EXE: e"},
-      {"archive URL empty", {"P", "1", "c", "", "e"},
+      {"archive URL empty",
+       {"P", "1", "c", "", "e"},
        "Invalid perametors. Name: P. Version: 1. Check URL: c. ZIP URL: . EXE: e"},
-      {"upper-case CLN is a product name", {"CLN", "x"},
+      {"upper-case CLN is a product name",
+       {"CLN", "x"},
        "Invalid perametors. Name: CLN. Version: x. Check URL: . ZIP URL: . EXE: "},
-      {"cln with a blank is a product name", {"cln ", "x"},
+      {"cln with a blank is a product name",
+       {"cln ", "x"},
        "Invalid perametors. Name: cln . Version: x. Check URL: . ZIP URL: . EXE: "},
   };
   for (const Case& c : cases) {
@@ -110,14 +117,16 @@ class ExtractionToolTest : public TempDirTest {};
 
 TEST_F(ExtractionToolTest, WritesThePayloadAsAnExecutable) {
   write_extraction_tool();
-  std::string payload(reinterpret_cast<const char*>(extraction_tool_data()), extraction_tool_size());
+  std::string payload(reinterpret_cast<const char*>(extraction_tool_data()),
+                      extraction_tool_size());
   EXPECT_EQ(payload, read(UNZIP_PROGRAM));  // the installed UnZip, byte for byte
   EXPECT_EQ(read("unzip.exe"), payload);
   EXPECT_EQ(system("./unzip.exe -v | grep -q 'Info-ZIP'"), 0);
 }
 
 TEST_F(ExtractionToolTest, KeepsTheTailOfALongerFileAndSetsTheExecuteBit) {
-  std::string payload(reinterpret_cast<const char*>(extraction_tool_data()), extraction_tool_size());
+  std::string payload(reinterpret_cast<const char*>(extraction_tool_data()),
+                      extraction_tool_size());
   std::string old(payload.size() + 1000, 'x');
   write("unzip.exe", old, 0644);
   write_extraction_tool();
@@ -141,10 +150,10 @@ TEST(ParseInstalledVersion, Table) {
     const char* text;
     int32_t major, minor, patch;
   } cases[] = {
-      {"1.2.3", 1, 2, 3},      {"1.2", 1, 2, 0},           {"7", 7, 0, 0},
-      {"1.2.3.4", 1, 2, 0},    {"1..3", 1, 0, 3},          {"1.2.", 1, 2, 0},
-      {" 2. 5.1", 2, 5, 1},    {"1.2.3-beta", 1, 2, 3},    {"release 1.2.3", 0, 2, 3},
-      {"", 0, 0, 0},           {"4294967297.0", 1, 0, 0},  {"-1.$10.%11", -1, 16, 3},
+      {"1.2.3", 1, 2, 3},   {"1.2", 1, 2, 0},          {"7", 7, 0, 0},
+      {"1.2.3.4", 1, 2, 0}, {"1..3", 1, 0, 3},         {"1.2.", 1, 2, 0},
+      {" 2. 5.1", 2, 5, 1}, {"1.2.3-beta", 1, 2, 3},   {"release 1.2.3", 0, 2, 3},
+      {"", 0, 0, 0},        {"4294967297.0", 1, 0, 0}, {"-1.$10.%11", -1, 16, 3},
   };
   for (const Case& c : cases) {
     VersionNumbers v = parse_installed_version(c.text);

@@ -70,9 +70,9 @@ TEST(CountOccurrences, Table) {
     const char* pattern;
     int count;
   } cases[] = {
-      {"1.2.3", ".", 2}, {"1.2", ".", 1},   {"1.2.3.4", ".", 3}, {"1.2.", ".", 2},
-      {"aaaa", "aa", 2}, {"aaa", "aa", 1},  {"a...b", "..", 1},  {"ABC", "b", 0},
-      {"abc", "", 0},    {"", ".", 0},      {"", "", 0},
+      {"1.2.3", ".", 2}, {"1.2", ".", 1},  {"1.2.3.4", ".", 3}, {"1.2.", ".", 2},
+      {"aaaa", "aa", 2}, {"aaa", "aa", 1}, {"a...b", "..", 1},  {"ABC", "b", 0},
+      {"abc", "", 0},    {"", ".", 0},     {"", "", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(count_occurrences(c.text, c.pattern), c.count) << c.text << " / " << c.pattern;
@@ -84,7 +84,8 @@ TEST(SplitField, AgreesWithCountOnTheLastField) {
   for (const char* text : {"http://h/a/b.zip", "aaa", "x/", "plain", "//"}) {
     std::string last = split_field(text, count_occurrences(text, "/") + 1, "/");
     std::string expected(text);
-    expected = expected.substr(expected.rfind('/') == std::string::npos ? 0 : expected.rfind('/') + 1);
+    expected =
+        expected.substr(expected.rfind('/') == std::string::npos ? 0 : expected.rfind('/') + 1);
     EXPECT_EQ(last, expected) << text;
   }
 }
@@ -118,7 +119,11 @@ TEST(ParseInteger, Table) {
       {"wraps modulo 2^64", "18446744073709551617", 1},
       {"all ones hex", "$FFFFFFFFFFFFFFFF", -1},
       {"minimum", "-9223372036854775808", INT64_MIN},
-      {"stops at NUL", std::string("5\0" "7", 3), 5},
+      {"stops at NUL",
+       std::string("5\0"
+                   "7",
+                   3),
+       5},
       {"leading newline is not skipped", "\n5", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(parse_integer(c.text), c.value) << c.name;
@@ -159,13 +164,25 @@ TEST(FormatDecimal, Table) {
     double value;
     const char* text;
   } cases[] = {
-      {12.0, "12"},           {100.0, "100"},        {0.0, "0"},
-      {-0.0, "0"},            {-2.0, "-2"},          {1.5, "1.5"},
-      {0.1, "0.1"},           {0.00001, "0.00001"},  {1.0 / 3, "0.3333333333"},
-      {2.0 / 3, "0.6666666667"}, {1e-11, "0"},       {-1e-11, "-0"},
+      {12.0, "12"},
+      {100.0, "100"},
+      {0.0, "0"},
+      {-0.0, "0"},
+      {-2.0, "-2"},
+      {1.5, "1.5"},
+      {0.1, "0.1"},
+      {0.00001, "0.00001"},
+      {1.0 / 3, "0.3333333333"},
+      {2.0 / 3, "0.6666666667"},
+      {1e-11, "0"},
+      {-1e-11, "-0"},
       {1e20, "100000000000000000000"},
-      {kInf, "+Infinity"},    {-kInf, "-Infinity"},  {kNaN, "NaN"},
-      {-kNaN, "NaN"},         {160.0, "160"},        {1e-10, "0.0000000001"},
+      {kInf, "+Infinity"},
+      {-kInf, "-Infinity"},
+      {kNaN, "NaN"},
+      {-kNaN, "NaN"},
+      {160.0, "160"},
+      {1e-10, "0.0000000001"},
   };
   for (const Case& c : cases) EXPECT_EQ(format_decimal(c.value), c.text) << c.text;
   // Large values take more digits than any fixed buffer for small ones.
@@ -177,10 +194,16 @@ TEST(RoundToNearest, HalfAwayFromZero) {
   struct Case {
     double x, result;
   } cases[] = {
-      {2.5, 3},   {2.4999, 2}, {0.5, 1},   {-0.5, -1},
-      {-2.5, -3}, {-2.4, -2},  {17.499999046325684, 17},
+      {2.5, 3},
+      {2.4999, 2},
+      {0.5, 1},
+      {-0.5, -1},
+      {-2.5, -3},
+      {-2.4, -2},
+      {17.499999046325684, 17},
       {0.49999999999999994, 1},  // x + 0.5 rounds up to 1.0 in double
-      {0.0, 0},   {1e300, 1e300},
+      {0.0, 0},
+      {1e300, 1e300},
   };
   for (const Case& c : cases) EXPECT_EQ(round_to_nearest(c.x), c.result) << c.x;
   EXPECT_TRUE(std::isnan(round_to_nearest(kNaN)));
@@ -200,7 +223,7 @@ TEST(RoundToNearestSingle, GoesThroughSinglePrecision) {
       {-2.5, -3.0f},
       {2.4999, 2.0f},
       {0.49999999999999994, 1.0f},
-      {16777217.0, 16777216.0f},  // not a single; ties to even on the way in
+      {16777217.0, 16777216.0f},                        // not a single; ties to even on the way in
       {3.4028235170913126e38, 3.4028234663852886e38f},  // above FLT_MAX, below the tie
   };
   for (const Case& c : cases) EXPECT_EQ(round_to_nearest_single(c.x), c.result) << c.x;
@@ -243,7 +266,8 @@ TEST(ToInteger, NearestEvenAndWidthMinimumOutOfRange) {
       {kNaN, 64, INT64_MIN},
       {-kInf, 64, INT64_MIN},
   };
-  for (const Case& c : cases) EXPECT_EQ(to_integer(c.x, c.width), c.value) << c.x << " @" << c.width;
+  for (const Case& c : cases)
+    EXPECT_EQ(to_integer(c.x, c.width), c.value) << c.x << " @" << c.width;
 }
 
 TEST(TextFromBytes, CutsAtNulAndRepairsUtf8) {
@@ -253,7 +277,8 @@ TEST(TextFromBytes, CutsAtNulAndRepairsUtf8) {
   } cases[] = {
       {"ascii", "1.2.3\n", "1.2.3\n"},
       {"cut at NUL", std::string("1.2\0junk", 8), "1.2"},
-      {"valid multi-byte", "v\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "v\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"valid multi-byte", "v\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+       "v\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
       {"latin-1 byte", "caf\xE9!", "caf\xEF\xBF\xBD!"},
       {"lone continuation", "a\x80z", "a\xEF\xBF\xBDz"},
       {"truncated at end", "a\xE2\x82", "a\xEF\xBF\xBD"},

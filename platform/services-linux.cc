@@ -1,7 +1,7 @@
-#include <curl/curl.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
 
+#include "platform/http.h"
 #include "platform/process.h"
 
 void start_platform_services() {
@@ -12,11 +12,7 @@ void start_platform_services() {
   // Without a display the toolkit stays down and message boxes fall back to
   // stderr; the run itself goes on.
   gtk_init_check(nullptr, nullptr);
-  curl_global_init(CURL_GLOBAL_DEFAULT);
+  http_start();
 }
 
-void release_platform_services() {
-  // No transfer runs before the download window exists, and nothing else
-  // holds the socket layer.
-  curl_global_cleanup();
-}
+void release_platform_services() { http_release(); }

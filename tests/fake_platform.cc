@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/http.h"
 #include "platform/launch.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -111,6 +112,13 @@ bool launch_program(const std::string& program, const std::string& arguments,
   return true;
 }
 
-void start_platform_services() { record("start", {}); }
+// The socket layer is real: flows reach real servers on 127.0.0.1.
+void start_platform_services() {
+  http_start();
+  record("start", {});
+}
 
-void release_platform_services() { record("release", {}); }
+void release_platform_services() {
+  record("release", {});
+  http_release();
+}

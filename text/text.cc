@@ -7,6 +7,17 @@
 
 bool text_equals(std::string_view a, std::string_view b) { return a == b; }
 
+bool text_equals_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
 std::string split_field(std::string_view text, int32_t index, std::string_view delimiter) {
   if (index < 1) return std::string();
   if (delimiter.empty()) return index == 1 ? std::string(text) : std::string();

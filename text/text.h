@@ -16,6 +16,10 @@
 // Exact, case-sensitive equality; nothing is trimmed or folded.
 bool text_equals(std::string_view a, std::string_view b);
 
+// Equality that ignores the case of ASCII letters only, as HTTP header names
+// are compared.
+bool text_equals_ignoring_case(std::string_view a, std::string_view b);
+
 // The field with the 1-based `index`, fields being separated by `delimiter`.
 // Occurrences of a multi-byte delimiter never overlap; an empty delimiter
 // matches nothing. An index below 1 or past the last field gives "".

@@ -23,9 +23,11 @@ struct UpdateSession {
   VersionNumbers installed_version;
   std::string updater_version;
   std::string archive_file_name;
-  int64_t archive_size_bytes = 0;
-  double archive_size_mb = 0.0;  // 0 until the size is known
-  int downloading = 0;           // 0 or 1
+  // The archive's Content-Length, exact (a double holds every whole number
+  // up to 2^53), and in whole megabytes for the question; 0 until known.
+  double archive_size_bytes = 0.0;
+  double archive_size_mb = 0.0;
+  int downloading = 0;  // 0 or 1
 };
 
 // The one instance; every field empty or zero until start-up fills it.

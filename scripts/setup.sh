@@ -9,6 +9,8 @@ packages=(
   # the build
   cmake g++ make pkg-config libgtk-3-dev libcurl4-openssl-dev unzip
   libgtest-dev libgmock-dev
+  # the HTTPS test's untrusted server, and the peer of the transfer benchmark
+  openssl curl
   # the desktop tests: X server, window manager, keyboard, screen reader bus
   xvfb xauth xdotool wmctrl xfwm4 dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
 )
@@ -31,8 +33,13 @@ ensure_packages() {
     { echo "apt-get install ${missing[*]} failed" >&2; exit 1; }
 }
 
+# build_updater [DIR [TARGET [CMAKE OPTIONS...]]]: configures and builds DIR
+# (default build/), all targets or TARGET.
 build_updater() {
-  cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
-    { echo "cmake could not configure $build_dir" >&2; exit 1; }
-  cmake --build "$build_dir" -j "$(nproc)" || { echo "the build failed" >&2; exit 1; }
+  local dir=${1:-$build_dir} target=${2:-all}
+  shift $(( $# > 2 ? 2 : $# ))
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null ||
+    { echo "cmake could not configure $dir" >&2; exit 1; }
+  cmake --build "$dir" -j "$(nproc)" --target "$target" ||
+    { echo "building $target in $dir failed" >&2; exit 1; }
 }

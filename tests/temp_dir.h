@@ -14,7 +14,7 @@
 #include <string>
 
 class TempDirTest : public testing::Test {
- protected:
+ public:
   void SetUp() override {
     char pattern[] = "/tmp/updater-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr) << "mkdtemp: " << std::strerror(errno);

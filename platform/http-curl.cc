@@ -92,6 +92,9 @@ void run_transfer(std::shared_ptr<HttpTransfer> transfer) {
   if (transfer->curl != nullptr) {
     curl_easy_setopt(transfer->curl, CURLOPT_WRITEFUNCTION, write_to_file);
     curl_easy_setopt(transfer->curl, CURLOPT_WRITEDATA, transfer.get());
+    // Larger pieces than libcurl's 16 KiB default: a sixth of the reads and
+    // file writes for a large archive, the size the curl tool uses too.
+    curl_easy_setopt(transfer->curl, CURLOPT_BUFFERSIZE, 100L * 1024);
     result = curl_easy_perform(transfer->curl);
   }
   bool complete = result == CURLE_OK && response_code(transfer->curl) < 400;

@@ -60,9 +60,10 @@ class DesktopTest(unittest.TestCase):
             f.write("#!/bin/sh\n" + body + "\n")
         os.chmod(self.path(name), 0o755)
 
-    def start(self, *args):
-        """Starts updater.exe with `args` as its argument list."""
-        process = subprocess.Popen([UPDATER, *args], cwd=self.dir,
+    def start(self, *args, cwd=None):
+        """Starts updater.exe with `args` as its argument list, in `cwd` or
+        else the test's directory."""
+        process = subprocess.Popen([UPDATER, *args], cwd=cwd or self.dir,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.processes.append(process)
         return process

@@ -51,3 +51,10 @@ void write_program_file(const std::string& name, const unsigned char* data, size
   }
   close(fd);
 }
+
+void make_executable(const std::string& name) {
+  struct stat info;
+  if (stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR) == 0) {
+    chmod(name.c_str(), (info.st_mode & 07777) | S_IXUSR);
+  }
+}

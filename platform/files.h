@@ -28,4 +28,8 @@ int64_t file_size(const std::string& name);
 // when the file is read-only or is a program that is running.
 void write_program_file(const std::string& name, const unsigned char* data, size_t size);
 
+// Gives the owner the right to execute `name`, as a program that came in a
+// ZIP archive from elsewhere may lack it. Fails silently.
+void make_executable(const std::string& name);
+
 #endif  // UPDATER_PLATFORM_FILES_H_

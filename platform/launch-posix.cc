@@ -65,7 +65,8 @@ bool is_regular_file(const std::string& path) {
 }  // namespace
 
 bool launch_program(const std::string& program, const std::string& arguments,
-                    const std::string& working_directory, unsigned options) {
+                    const std::string& working_directory, unsigned options, int* exit_status) {
+  if (exit_status != nullptr) *exit_status = -1;
   std::string line = !program.empty() && program[0] == '"' ? program : '"' + program + '"';
   if (!arguments.empty()) line += ' ' + arguments;
   std::vector<std::string> argv = split_command_line(line);
@@ -79,8 +80,9 @@ bool launch_program(const std::string& program, const std::string& arguments,
     file = "./" + file;
   }
   pid_t pid = spawn(file, argv, working_directory, options);
+  bool opener = pid < 0;
 
-  if (pid < 0) {
+  if (opener) {
     // Not executable: let the desktop open it, in the directory given or
     // else the program's own.
     std::string open_directory = working_directory;
@@ -100,8 +102,12 @@ bool launch_program(const std::string& program, const std::string& arguments,
   if (pid < 0) return false;
 
   if (options & kLaunchWait) {
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    int status = 0;
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (exit_status != nullptr && !opener && waited == pid && WIFEXITED(status)) {
+      *exit_status = WEXITSTATUS(status);
     }
   }
   return true;

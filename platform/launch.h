@@ -24,9 +24,12 @@ enum LaunchOptions : unsigned {
 //
 // The child inherits none of our descriptors, starts with default signal
 // dispositions and an empty signal mask, and, when not waited for, leads a
-// session of its own so that it outlives us. Its exit status is not looked
-// at. Returns whether something started; callers may ignore it.
+// session of its own so that it outlives us. Returns whether something
+// started; callers may ignore it. With `kLaunchWait` and a non-null
+// `exit_status`, that receives the program's exit code, or -1 when the
+// program itself did not run (or xdg-open ran instead) or died of a signal.
 bool launch_program(const std::string& program, const std::string& arguments,
-                    const std::string& working_directory, unsigned options);
+                    const std::string& working_directory, unsigned options,
+                    int* exit_status = nullptr);
 
 #endif  // UPDATER_PLATFORM_LAUNCH_H_

@@ -130,6 +130,8 @@ TEST_F(CheckTest, AsksWithTheVersionsAndTheSize) {
     SCOPED_TRACE(c.name);
     serve("GET /v.txt", TestHttpServer::response(200, c.latest));
     serve("HEAD /a.zip", c.head);
+    // Yes opens the download window, closed here at once.
+    fake_platform_window_script({{FakeWindowAction::kClose, 0}});
     for (bool answer : {false, true}) {
       std::vector<FakeEvent> events = check(c.installed, {answer});
       std::vector<FakeEvent> boxes = only(events, "box");
@@ -141,6 +143,7 @@ TEST_F(CheckTest, AsksWithTheVersionsAndTheSize) {
                         std::string(c.shown) + " MB. Would you like To download this update?",
                     "yes_no"}));
       EXPECT_FALSE(exists("unzip.exe"));
+      EXPECT_EQ(only(events, "window").size(), answer ? 1u : 0u);
     }
   }
 }

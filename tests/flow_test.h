@@ -14,6 +14,12 @@
 
 class FlowTest : public TempDirTest {
  protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    fake_platform_window_script({});
+    fake_platform_run_for_real({});
+  }
+
   // Runs the program with `arguments` after its own name, answering its
   // Yes/No boxes with `answers`; the run must end with exit code 0.
   std::vector<FakeEvent> run(std::vector<std::string> arguments,

@@ -42,3 +42,8 @@ std::string join_command_line(const std::vector<std::string>& arguments) {
   }
   return line;
 }
+
+std::string quote_if_blank(std::string_view name) {
+  if (name.find(' ') == std::string_view::npos) return std::string(name);
+  return '"' + std::string(name) + '"';
+}

@@ -21,4 +21,8 @@ std::vector<std::string> split_command_line(std::string_view line);
 // arguments without double quotes.
 std::string join_command_line(const std::vector<std::string>& arguments);
 
+// `name` as one command-line argument: in double quotes when it holds a
+// blank, else unchanged.
+std::string quote_if_blank(std::string_view name);
+
 #endif  // UPDATER_TEXT_COMMAND_LINE_H_

@@ -6,6 +6,7 @@
 #include "platform/http.h"
 #include "platform/message_box.h"
 #include "text/text.h"
+#include "update/download.h"
 #include "update/session.h"
 
 std::string fetch_text(const std::string& url) {
@@ -63,8 +64,10 @@ void check_for_update() {
                          ". Latest version: " + latest_text +
                          ". Size: " + format_decimal(g_session.archive_size_mb) +
                          " MB. Would you like To download this update?";
-  message_box("Update available", question, kMessageBoxYesNo);
-  // The download is not built yet; until it is, Yes ends the run as No does.
+  if (message_box("Update available", question, kMessageBoxYesNo)) {
+    start_download();
+    return;  // the window was closed; the caller ends the run
+  }
   remove_extraction_tool();
   end_program();
 }

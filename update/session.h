@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/http.h"
+
 struct VersionNumbers {
   int32_t major = 0;
   int32_t minor = 0;
@@ -27,7 +29,8 @@ struct UpdateSession {
   // up to 2^53), and in whole megabytes for the question; 0 until known.
   double archive_size_bytes = 0.0;
   double archive_size_mb = 0.0;
-  int downloading = 0;  // 0 or 1
+  HttpTransferHandle transfer;  // the archive download, once started
+  int downloading = 0;          // 0 or 1: ticks are handled only while 1
 };
 
 // The one instance; every field empty or zero until start-up fills it.

@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev
   # the HTTPS test's untrusted server, and the peer of the transfer benchmark
   openssl curl
+  # the update server of the desktop tests and the demo; screenshots
+  nginx imagemagick
   # the desktop tests: X server, window manager, keyboard, screen reader bus
   xvfb xauth xdotool wmctrl xfwm4 dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
 )

@@ -43,11 +43,22 @@ class DesktopTest(unittest.TestCase):
         self.processes = []
 
     def tearDown(self):
+        result = self._outcome.result
+        if any(test is self for test, _ in result.failures + result.errors):
+            self.keep_screenshot()
         for process in self.processes:
             if process.poll() is None:
                 process.kill()
                 process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+    def keep_screenshot(self):
+        """Saves the screen as the test left it, for a failure's reader."""
+        folder = os.environ.get("E2E_SCREENSHOTS", "/tmp/updater-e2e-screenshots")
+        os.makedirs(folder, exist_ok=True)
+        shot = os.path.join(folder, self.id() + ".png")
+        subprocess.run(["import", "-window", "root", shot], capture_output=True, timeout=30)
+        print(f"\nscreenshot of the failure: {shot}")
 
     def path(self, name):
         return os.path.join(self.dir, name)
@@ -63,15 +74,18 @@ class DesktopTest(unittest.TestCase):
     def start(self, *args, cwd=None):
         """Starts updater.exe with `args` as its argument list, in `cwd` or
         else the test's directory."""
-        process = subprocess.Popen([UPDATER, *args], cwd=cwd or self.dir,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # Output goes to a file: programs the run starts inherit it and may
+        # hold a pipe open long after the run has ended.
+        with open(self.path("updater-output.log"), "ab") as log:
+            process = subprocess.Popen([UPDATER, *args], cwd=cwd or self.dir,
+                                       stdout=log, stderr=log)
         self.processes.append(process)
         return process
 
     def finish(self, process, timeout=20):
         """Waits for the run to end; returns its exit code."""
         try:
-            process.communicate(timeout=timeout)
+            process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             raise AssertionError(f"updater still running after {timeout} s")
         return process.returncode

@@ -55,7 +55,7 @@ class CleanupModeTest(DesktopTest):
         self.assertEqual(self.finish(self.start("cln")), 0)
         self.assertFalse(self.exists("updater2.exe"))
         self.assertFalse(self.exists("unzip.exe"))
-        self.assertEqual(sorted(os.listdir(self.dir)), [])
+        self.assertEqual(sorted(os.listdir(self.dir)), ["updater-output.log"])
 
     def test_target_is_one_parameter(self):
         self.marker_script("My", "started-My")

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/fault_hook.h"
 #include "platform/http.h"
 #include "text/text.h"
 
@@ -88,6 +89,7 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
 }
 
 void run_transfer(std::shared_ptr<HttpTransfer> transfer) {
+  fault_hook_enter_thread();
   CURLcode result = CURLE_FAILED_INIT;
   if (transfer->curl != nullptr) {
     curl_easy_setopt(transfer->curl, CURLOPT_WRITEFUNCTION, write_to_file);
@@ -108,6 +110,7 @@ void run_transfer(std::shared_ptr<HttpTransfer> transfer) {
   int32_t running = kTransferRunning;
   transfer->status.compare_exchange_strong(
       running, static_cast<int32_t>(complete ? kTransferSucceeded : kTransferFailed));
+  fault_hook_leave_thread();
   g_workers.fetch_sub(1);
 }
 

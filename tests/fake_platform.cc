@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/clipboard.h"
 #include "platform/http.h"
 #include "platform/launch.h"
 #include "platform/message_box.h"
@@ -229,3 +230,5 @@ void release_platform_services() {
   record("release", {});
   http_release();
 }
+
+void set_clipboard_text(const std::string& text) { record("clipboard", {text}); }

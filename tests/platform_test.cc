@@ -10,7 +10,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/fault_hook.h"
 #include "platform/files.h"
 #include "platform/launch.h"
 #include "tests/temp_dir.h"
@@ -225,64 +224,6 @@ TEST_F(LaunchTest, NothingToStart) {
   EXPECT_FALSE(launch_program("no-such-program", "", "", kLaunchNoOptions));
   EXPECT_FALSE(launch_program("", "", "", kLaunchNoOptions));
   EXPECT_FALSE(launch_program("\"\"", "", "", kLaunchNoOptions));
-}
-
-int say_handled() {
-  std::fputs("handled", stderr);
-  return 0;
-}
-
-void fault_now(int kind) {
-  switch (kind) {
-    case 0: {
-      int* volatile p = nullptr;
-      *static_cast<volatile int*>(p) = 1;
-      break;
-    }
-    case 1: {
-      volatile int zero = 0, seven = 7;  // 1 / x compiles to a compare
-      volatile int result = seven / zero;
-      (void)result;
-      break;
-    }
-    case 2:
-      abort();
-  }
-}
-
-TEST(FaultHookDeathTest, EndsTheProcessWithCodeZeroOnAnyThread) {
-  for (int kind = 0; kind < 3; ++kind) {
-    SCOPED_TRACE(kind);
-    EXPECT_EXIT(
-        {
-          install_fault_hook(say_handled);
-          fault_now(kind);
-        },
-        testing::ExitedWithCode(0), "handled");
-    EXPECT_EXIT(
-        {
-          install_fault_hook(say_handled);
-          std::thread([kind] { fault_now(kind); }).join();
-        },
-        testing::ExitedWithCode(0), "handled");
-  }
-}
-
-TEST(FaultHookDeathTest, RemovedHookLetsFaultsKill) {
-  EXPECT_EXIT(
-      {
-        install_fault_hook(say_handled);
-        remove_fault_hook();
-        fault_now(0);
-      },
-      testing::KilledBySignal(SIGSEGV), "^$");
-  EXPECT_EXIT(
-      {
-        install_fault_hook(say_handled);
-        remove_fault_hook();
-        std::thread([] { fault_now(1); }).join();
-      },
-      testing::KilledBySignal(SIGFPE), "^$");
 }
 
 }  // namespace

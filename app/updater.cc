@@ -9,6 +9,7 @@
 #include "platform/launch.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/test_faults.h"
 #include "report/report.h"
 #include "text/command_line.h"
 #include "text/text.h"
@@ -59,6 +60,7 @@ void validate_parameters() {
 }
 
 void run_cleanup_mode(const std::string& target) {
+  TEST_FAULT_POINT("cleanup");
   delete_file("updater2.exe", true);
   delete_file(kExtractionTool, true);
   launch_program(target, "", "", kLaunchNoOptions);
@@ -69,6 +71,7 @@ void remove_extraction_tool() { delete_file(kExtractionTool, true); }
 
 void end_program() {
   remove_fault_hook();
+  TEST_FAULT_POINT("end");
   release_platform_services();
   exit_process();
 }
@@ -92,6 +95,7 @@ void updater_main() {
   g_session.archive_url = program_parameter(3);
   g_session.executable_name = program_parameter(4);
 
+  TEST_FAULT_POINT("update");
   check_for_update();
   // Back here only once the user has closed the download window.
   remove_extraction_tool();

@@ -10,6 +10,7 @@
 
 #include "platform/fault_hook.h"
 #include "platform/http.h"
+#include "platform/test_faults.h"
 #include "text/text.h"
 
 struct HttpTransfer {
@@ -77,6 +78,7 @@ size_t write_to_file(char* data, size_t size, size_t count, void* user) {
   // Taking none of the piece makes libcurl end the transfer with an error.
   if (transfer->status.load() == kTransferAborted) return 0;
   if (response_code(transfer->curl) >= 400) return 0;  // an error page is no archive
+  TEST_FAULT_POINT("worker");
   size_t written = 0;
   while (written < n) {
     ssize_t w = write(transfer->fd, data + written, n - written);

@@ -13,6 +13,8 @@ packages=(
   openssl curl
   # the update server of the desktop tests and the demo; screenshots
   nginx imagemagick
+  # the fault report's clipboard, and the peer of the start-up benchmark
+  xclip zenity
   # the desktop tests: X server, window manager, keyboard, screen reader bus
   xvfb xauth xdotool wmctrl xfwm4 dbus-daemon dbus-x11 at-spi2-core python3-pyatspi
 )

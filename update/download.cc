@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/http.h"
 #include "platform/task_kill.h"
+#include "platform/test_faults.h"
 #include "platform/window.h"
 #include "text/text.h"
 #include "update/install.h"
@@ -63,6 +64,7 @@ void run_progress_window() {
     if (event.kind == kWindowEventClose) return;
     if (event.timer_id != kTimer || s.downloading != 1) continue;
 
+    TEST_FAULT_POINT("tick");
     int64_t progress = http_download_progress(s.transfer);
     if (progress == kTransferSucceeded) {
       window_set_progress(kBar, 100);

@@ -50,8 +50,9 @@ http {{
 }}
 """)
         self.log = os.path.join(root, "nginx-output.log")
+        nginx = shutil.which("nginx") or "/usr/sbin/nginx"
         with open(self.log, "wb") as log:
-            self.process = subprocess.Popen(["nginx", "-c", conf, "-p", root],
+            self.process = subprocess.Popen([nginx, "-c", conf, "-p", root],
                                             stdout=log, stderr=log)
 
         def listening():
@@ -74,8 +75,13 @@ http {{
             f.write(content)
 
     def stop(self):
-        self.process.kill()
-        self.process.wait()
+        # TERM: the master takes its worker with it; KILL would orphan it.
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
 
 
 def make_zip(entries):

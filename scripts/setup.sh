@@ -37,13 +37,14 @@ ensure_packages() {
     { echo "apt-get install ${missing[*]} failed" >&2; exit 1; }
 }
 
-# build_updater [DIR [TARGET [CMAKE OPTIONS...]]]: configures and builds DIR
-# (default build/), all targets or TARGET.
+# build_updater [DIR ["TARGET..." [CMAKE OPTIONS...]]]: configures and
+# builds DIR (default build/), all targets or the ones named.
 build_updater() {
-  local dir=${1:-$build_dir} target=${2:-all}
+  local dir=${1:-$build_dir} targets=${2:-all}
   shift $(( $# > 2 ? 2 : $# ))
   cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null ||
     { echo "cmake could not configure $dir" >&2; exit 1; }
-  cmake --build "$dir" -j "$(nproc)" --target "$target" ||
-    { echo "building $target in $dir failed" >&2; exit 1; }
+  # shellcheck disable=SC2086  # one word per target
+  cmake --build "$dir" -j "$(nproc)" --target $targets ||
+    { echo "building $targets in $dir failed" >&2; exit 1; }
 }

@@ -21,12 +21,15 @@ class CheckTest : public FlowTest {
  protected:
   CheckTest()
       : server_([this](TestHttpServer& server, const HttpRequest& request, int fd) {
-          auto route = routes_.find(request.method + " " + request.path);
-          server.send(fd, route != routes_.end() ? route->second
-                                                 : TestHttpServer::response(404, "not here"));
+          std::string answer;
+          if (!server.find_answer(request, &answer))
+            answer = TestHttpServer::response(404, "not here");
+          server.send(fd, answer);
         }) {}
 
-  void serve(const std::string& route, const std::string& answer) { routes_[route] = answer; }
+  void serve(const std::string& route, const std::string& answer) {
+    server_.set_answer(route, answer);
+  }
   std::string url(const std::string& path) { return server_.url(path); }
 
   std::vector<FakeEvent> check(const std::string& installed,
@@ -40,7 +43,6 @@ class CheckTest : public FlowTest {
     return count;
   }
 
-  std::map<std::string, std::string> routes_;
   TestHttpServer server_;
 };
 

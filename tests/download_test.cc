@@ -24,9 +24,10 @@ class DownloadTest : public FlowTest {
             }
             return;
           }
-          auto route = routes_.find(request.method + " " + request.path);
-          server.send(fd, route != routes_.end() ? route->second
-                                                 : TestHttpServer::response(404, "not here"));
+          std::string answer;
+          if (!server.find_answer(request, &answer))
+            answer = TestHttpServer::response(404, "not here");
+          server.send(fd, answer);
         }) {}
 
   void SetUp() override {
@@ -35,7 +36,9 @@ class DownloadTest : public FlowTest {
     write("updater.exe", "the running updater", 0755);
   }
 
-  void serve(const std::string& route, const std::string& answer) { routes_[route] = answer; }
+  void serve(const std::string& route, const std::string& answer) {
+    server_.set_answer(route, answer);
+  }
 
   // A release archive holding `files` (path, content), made with Python's
   // zipfile, served as /name for GET and HEAD.
@@ -82,7 +85,6 @@ class DownloadTest : public FlowTest {
     return found;
   }
 
-  std::map<std::string, std::string> routes_;
   TestHttpServer server_;
 };
 

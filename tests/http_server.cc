@@ -75,6 +75,19 @@ std::vector<HttpRequest> TestHttpServer::requests() {
   return requests_;
 }
 
+void TestHttpServer::set_answer(const std::string& route, const std::string& answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_[route] = answer;
+}
+
+bool TestHttpServer::find_answer(const HttpRequest& request, std::string* answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = answers_.find(request.method + " " + request.path);
+  if (found == answers_.end()) return false;
+  *answer = found->second;
+  return true;
+}
+
 bool TestHttpServer::send(int fd, const std::string& bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {

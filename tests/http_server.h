@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -33,6 +34,11 @@ class TestHttpServer {
   std::string url(const std::string& path) const;
   std::vector<HttpRequest> requests();
 
+  // Fixed answers by "METHOD /path", for handlers that serve them; safe to
+  // change while connections are being served.
+  void set_answer(const std::string& route, const std::string& answer);
+  bool find_answer(const HttpRequest& request, std::string* answer);
+
   // Sends all of `bytes`; false once the peer is gone or the server stops.
   bool send(int fd, const std::string& bytes);
   // Sleeps up to `ms`; true when the server is stopping instead.
@@ -57,6 +63,7 @@ class TestHttpServer {
   std::vector<std::thread> connections_;
   std::set<int> open_fds_;
   std::vector<HttpRequest> requests_;
+  std::map<std::string, std::string> answers_;
 };
 
 #endif  // UPDATER_TESTS_HTTP_SERVER_H_

@@ -237,6 +237,31 @@ TEST_F(DownloadTest, ADamagedArchiveIsReportedAndTheApplicationStillStarts) {
   EXPECT_EQ(launches[1], (Fields{"updater.exe", "cln \"My App\"", "", "0"}));
 }
 
+TEST_F(DownloadTest, NothingIsExtractedOutsideTheDirectory) {
+  ASSERT_EQ(mkdir("app", 0755), 0);
+  ASSERT_EQ(chdir("app"), 0);
+  write("updater.exe", "the running updater", 0755);
+  std::string outside = dir_ + "/outside.txt";
+  std::string absolute = dir_ + "/absolute.txt";
+  // Entries that climb out of the directory or name an absolute path.
+  std::string zip_command =
+      "/usr/bin/python3 -c 'import sys, zipfile\n"
+      "with zipfile.ZipFile(\"evil.zip\", \"w\") as z:\n"
+      "  z.writestr(\"../outside.txt\", \"x\")\n"
+      "  z.writestr(\"sub/../../outside.txt\", \"x\")\n"
+      "  z.writestr(sys.argv[1], \"x\")\n"
+      "  z.writestr(\"inside.txt\", \"fine\")' " +
+      absolute;
+  ASSERT_EQ(system(zip_command.c_str()), 0);
+  std::string zip = read("evil.zip");
+  unlink("evil.zip");
+  serve("GET /evil.zip", TestHttpServer::response(200, zip));
+  update("evil.zip", "app");
+  EXPECT_FALSE(exists(outside));
+  EXPECT_FALSE(exists(absolute));
+  EXPECT_EQ(read("inside.txt"), "fine");
+}
+
 TEST_F(DownloadTest, ArchiveFileNameIsTheLastSegment) {
   serve("GET /get", TestHttpServer::response(404, ""));
   struct Case {

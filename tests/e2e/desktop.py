@@ -71,13 +71,13 @@ class DesktopTest(unittest.TestCase):
             f.write("#!/bin/sh\n" + body + "\n")
         os.chmod(self.path(name), 0o755)
 
-    def start(self, *args, cwd=None):
+    def start(self, *args, cwd=None, env=None):
         """Starts updater.exe with `args` as its argument list, in `cwd` or
-        else the test's directory."""
+        else the test's directory, with `env` or else ours."""
         # Output goes to a file: programs the run starts inherit it and may
         # hold a pipe open long after the run has ended.
         with open(self.path("updater-output.log"), "ab") as log:
-            process = subprocess.Popen([UPDATER, *args], cwd=cwd or self.dir,
+            process = subprocess.Popen([UPDATER, *args], cwd=cwd or self.dir, env=env,
                                        stdout=log, stderr=log)
         self.processes.append(process)
         return process

@@ -67,10 +67,10 @@ class UpdateTest(DesktopTest):
         except FileNotFoundError:
             return []
 
-    def update(self, archive="release.zip"):
+    def update(self, archive="release.zip", env=None):
         """Starts the updater and answers Yes; returns the run."""
         run = self.start("My Product", "1.0", self.nginx.url("version.txt"),
-                         self.nginx.url(archive), self.executable, cwd=self.app)
+                         self.nginx.url(archive), self.executable, cwd=self.app, env=env)
         self.press(self.window("Update available"), "Return")
         return run
 
@@ -139,6 +139,24 @@ class InstallTest(UpdateTest):
         self.assert_app_restarted("1.0")
         self.assertEqual(self.content("updater.exe"), old)
         poll("the second run to clean up", lambda: not self.has("unzip.exe"))
+
+
+    def test_nothing_else_is_written(self):
+        home, runtime = self.path("home"), self.path("runtime")
+        os.mkdir(home)
+        os.mkdir(runtime, 0o700)
+        # A desktop session has a runtime directory; without one the
+        # accessibility bridge puts its socket under ~/.cache instead.
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=runtime)
+        self.nginx.publish("release.zip", make_zip({"my-app": app_script("1.1")}))
+        self.finish_update(self.update(env=env))
+        self.assert_app_restarted("1.1")
+        poll("the second run to clean up", lambda: not self.has("unzip.exe"))
+        self.assertEqual(sorted(os.listdir(self.app)),
+                         ["my-app", "release.zip", "starts.log", "updater.exe"])
+        written = [os.path.join(top, name) for top, dirs, files in os.walk(home)
+                   for name in dirs + files]
+        self.assertEqual(written, [])
 
 
 class BlankNameTest(UpdateTest):

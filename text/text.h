@@ -41,7 +41,9 @@ std::string format_integer(int64_t value);
 // "-Infinity", "NaN"; both zeros give "0".
 std::string format_decimal(double value);
 
-// Half away from zero, in double precision.
+// Half away from zero, as floor(x + 0.5) above zero and ceil(x - 0.5)
+// otherwise, in double precision: where adding the half itself rounds, so
+// does the result (0.49999999999999994 gives 1, 2^52 + 1 gives 2^52 + 2).
 double round_to_nearest(double x);
 
 // `round_to_nearest` applied to x first taken to single precision (nearest,

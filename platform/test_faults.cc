@@ -23,10 +23,10 @@ int recurse(int depth) {
 void test_fault_point(const char* point) {
   const char* wanted = getenv("UPDATER_TEST_FAULT");
   if (wanted == nullptr) return;
-  std::string spec = wanted;
-  size_t colon = spec.find(':');
-  if (spec.substr(0, colon) != point) return;
-  std::string kind = colon == std::string::npos ? "null" : spec.substr(colon + 1);
+  std::string wanted_fault = wanted;
+  size_t colon = wanted_fault.find(':');
+  if (wanted_fault.substr(0, colon) != point) return;
+  std::string kind = colon == std::string::npos ? "null" : wanted_fault.substr(colon + 1);
   if (kind == "div0") {
     volatile int zero = 0, seven = 7;
     volatile int result = seven / zero;

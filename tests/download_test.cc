@@ -2,6 +2,8 @@
 // UnZip, with the fake desktop standing in for the window, the boxes and the
 // launches of the second run.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <map>
 
@@ -55,7 +57,7 @@ class DownloadTest : public FlowTest {
     std::string zip_command =
         "cd release && /usr/bin/python3 -c 'import sys, zipfile\n"
         "with zipfile.ZipFile(sys.argv[1], \"w\") as z:\n"
-        "  for f in sys.argv[2:]: z.write(f, f)' ../" +
+        "  for f in sys.argv[2:]: z.write(f, f, zipfile.ZIP_DEFLATED)' ../" +
         name + list;
     ASSERT_EQ(system(zip_command.c_str()), 0) << zip_command;
     std::string zip = read(name);
@@ -235,6 +237,24 @@ TEST_F(DownloadTest, ADamagedArchiveIsReportedAndTheApplicationStillStarts) {
   std::vector<Fields> launches = fields_of(events, "launch");
   ASSERT_EQ(launches.size(), 2u);
   EXPECT_EQ(launches[1], (Fields{"updater.exe", "cln \"My App\"", "", "0"}));
+}
+
+TEST_F(DownloadTest, ADiskThatFillsDuringExtractionKeepsTheOldUpdater) {
+  // A megabyte that compresses to almost nothing: the download fits under
+  // the limit, the extracted copy does not.
+  publish_zip("release.zip", {{"updater.exe", std::string(1 << 20, 'x')}, {"app", "new app"}});
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = {300 * 1024, 300 * 1024}, old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::vector<FakeEvent> events = update("release.zip", "app");
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  std::vector<Fields> boxes = fields_of(events, "box");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1][0], "Error");
+  EXPECT_EQ(read("updater.exe"), "the running updater");
+  EXPECT_FALSE(exists("updater2.exe"));
 }
 
 TEST_F(DownloadTest, NothingIsExtractedOutsideTheDirectory) {

@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 
+#include "platform/http.h"
 #include "tests/flow_test.h"
 #include "tests/http_server.h"
 #include "update/session.h"
@@ -179,45 +184,100 @@ TEST_F(CheckTest, FetchTextKeepsTheBodyVerbatim) {
   EXPECT_EQ(fetch_text(url("/v.txt")), "2.0");
 }
 
-// A TLS server whose certificate nobody trusts: the check must refuse it.
-TEST_F(CheckTest, UntrustedCertificateIsANetworkError) {
+// An "openssl s_server" on a free port of 127.0.0.1 with `cert` and `key`,
+// ended with the fixture.
+class TlsTest : public CheckTest {
+ protected:
+  void TearDown() override {
+    for (pid_t pid : servers_) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    CheckTest::TearDown();
+  }
+
+  // The server's https URL; fails the test when it does not come up.
+  std::string serve_tls(const std::string& cert, const std::string& key) {
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    std::string port = std::to_string(ntohs(address.sin_port));
+    close(probe);
+    pid_t pid = fork();
+    if (pid == 0) {
+      execlp("openssl", "openssl", "s_server", "-quiet", "-accept", ("127.0.0.1:" + port).c_str(),
+             "-cert", cert.c_str(), "-key", key.c_str(), "-www", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    servers_.push_back(pid);
+    std::string url = "https://127.0.0.1:" + port + "/";
+    // Up once a client that does not check answers.
+    std::string insecure = "curl -sfk -o /dev/null " + url;
+    bool up = false;
+    for (int i = 0; i < 100 && !up; ++i) {
+      up = system(insecure.c_str()) == 0;
+      if (!up) usleep(100000);
+    }
+    EXPECT_TRUE(up) << "openssl s_server did not come up on " << url;
+    return url;
+  }
+
+  std::vector<pid_t> servers_;
+};
+
+TEST_F(TlsTest, AnUntrustedCertificateIsANetworkError) {
   ASSERT_EQ(system("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes "
                    "-subj /CN=127.0.0.1 -days 1 -keyout key.pem -out cert.pem 2>/dev/null"),
             0);
-  // A free port for the TLS server.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  socklen_t length = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  std::string port = std::to_string(ntohs(address.sin_port));
-  close(probe);
-
-  pid_t tls = fork();
-  ASSERT_GE(tls, 0);
-  if (tls == 0) {
-    execlp("openssl", "openssl", "s_server", "-quiet", "-accept", ("127.0.0.1:" + port).c_str(),
-           "-cert", "cert.pem", "-key", "key.pem", "-www", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::string https = "https://127.0.0.1:" + port + "/";
-  // The server is up and answers a client that does not check.
-  std::string insecure = "curl -sfk -o /dev/null " + https;
-  bool up = false;
-  for (int i = 0; i < 100 && !up; ++i) {
-    up = system(insecure.c_str()) == 0;
-    if (!up) usleep(100000);
-  }
-  EXPECT_TRUE(up) << "openssl s_server did not come up on " << https;
-
+  std::string https = serve_tls(path("cert.pem"), path("key.pem"));
   std::vector<FakeEvent> boxes =
       only(run({"My Product", "1.0", https + "v.txt", https + "a.zip", "app"}), "box");
-  kill(tls, SIGTERM);
-  waitpid(tls, nullptr, 0);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].fields[1], "Network error");
+}
+
+// With the test CA made trusted in a mount namespace of the child's own, a
+// request prints what it got: the check's text, then the transfer's end.
+void fetch_trusting(const std::string& ca, const std::string& url) {
+  if (unshare(CLONE_NEWNS) != 0 ||
+      mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      mount(ca.c_str(), "/etc/ssl/certs/ca-certificates.crt", nullptr, MS_BIND, nullptr) != 0) {
+    std::fprintf(stderr, "cannot trust the test CA: %s", std::strerror(errno));
+    _exit(1);
+  }
+  std::string text = fetch_text(url);
+  HttpTransferHandle transfer = http_download_start(url, "a.zip");
+  int64_t progress;
+  while ((progress = http_download_progress(transfer)) >= 0) usleep(10000);
+  std::fprintf(stderr, "text %s, transfer %s", text.empty() ? "empty" : "received",
+               progress == kTransferSucceeded ? "succeeded" : "failed");
+  _exit(0);
+}
+
+TEST_F(TlsTest, OnlyAValidCertificateForTheHostIsAccepted) {
+  if (geteuid() != 0) GTEST_SKIP() << "trusting a test CA needs a mount namespace";
+  ASSERT_EQ(system((std::string(TESTS_DIR) + "/tls/make-certs " + dir_).c_str()), 0);
+  struct Case {
+    const char* name;
+    const char* result;
+    bool archive;
+  } cases[] = {
+      {"good", "text received, transfer succeeded", true},  // the CA is trusted indeed
+      {"wrong", "text empty, transfer failed", false},
+      {"expired", "text empty, transfer failed", false},
+  };
+  for (const Case& c : cases) {
+    std::string url =
+        serve_tls(path(std::string(c.name) + ".pem"), path(std::string(c.name) + ".key"));
+    EXPECT_EXIT(fetch_trusting(path("ca.pem"), url), testing::ExitedWithCode(0), c.result)
+        << c.name;
+    EXPECT_EQ(exists("a.zip"), c.archive) << c.name;
+    unlink("a.zip");
+  }
 }
 
 }  // namespace

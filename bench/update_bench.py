@@ -19,17 +19,18 @@ import argparse
 import ctypes
 import ctypes.util
 import os
-import re
 import select
 import shutil
 import signal
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from local_web import LocalWeb, WebServerError  # noqa: E402
 
 MIB = 1 << 20
 SIZES_MIB = (32, 256)
@@ -257,84 +258,11 @@ def press(window, key):
 
 # -- the release on a local web server ---------------------------------------
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Nginx:
-    """nginx on a free port of 127.0.0.1 with a configuration of its own."""
-
-    def __init__(self, root):
-        self.root = root
-        self.site = os.path.join(root, "site")
-        os.makedirs(self.site)
-        self.port = free_port()
-        conf = os.path.join(root, "nginx.conf")
-        user = "user root;\n" if os.geteuid() == 0 else ""
-        with open(conf, "w") as f:
-            f.write(f"""{user}daemon off;
-worker_processes 1;
-pid {root}/nginx.pid;
-error_log {root}/error.log;
-events {{ worker_connections 64; }}
-http {{
-  access_log off;
-  sendfile on;
-  client_body_temp_path {root}/body;
-  proxy_temp_path {root}/proxy;
-  fastcgi_temp_path {root}/fastcgi;
-  uwsgi_temp_path {root}/uwsgi;
-  scgi_temp_path {root}/scgi;
-  types {{ text/plain txt; application/zip zip; }}
-  server {{
-    listen 127.0.0.1:{self.port};
-    root {self.site};
-  }}
-}}
-""")
-        self.log = os.path.join(root, "nginx-output.log")
-        with open(self.log, "wb") as out:
-            self.process = subprocess.Popen(["nginx", "-c", conf, "-p", root],
-                                            stdout=out, stderr=out)
-        deadline = time.monotonic() + 20
-        while True:
-            if self.process.poll() is not None:
-                raise BenchError("nginx ended at start: " + read_text(self.log))
-            try:
-                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
-                return
-            except OSError:
-                if time.monotonic() > deadline:
-                    self.stop()
-                    raise BenchError("nginx did not listen within 20 s: " + read_text(self.log))
-                time.sleep(0.05)
-
-    def url(self, name):
-        return f"http://127.0.0.1:{self.port}/{name}"
-
-    def path(self, name):
-        return os.path.join(self.site, name)
-
-    def stop(self):
-        # SIGKILL would leave the worker behind, orphaned: the master ends it
-        # on SIGTERM, and what is still there after that is killed by PID.
-        workers = children_of(self.process.pid)
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        for pid, started in workers:
-            # Only the same process: its start time tells a reused PID apart.
-            if stat_fields(pid) is not None and stat_fields(pid)[19] == started:
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+def start_web(root):
+    try:
+        return LocalWeb(root)
+    except WebServerError as error:
+        raise BenchError(str(error))
 
 
 def stat_fields(pid):
@@ -345,16 +273,6 @@ def stat_fields(pid):
     except OSError:
         return None
     return stat[stat.rfind(")") + 2:].split()
-
-
-def children_of(pid):
-    """(PID, start time) of each child of `pid`."""
-    found = []
-    for entry in os.listdir("/proc"):
-        fields = stat_fields(entry) if entry.isdigit() else None
-        if fields is not None and int(fields[1]) == pid:
-            found.append((int(entry), fields[19]))
-    return found
 
 
 def read_text(path, limit=4000):
@@ -444,7 +362,7 @@ class Bench:
         # A copy: others may rebuild build/ while this runs.
         shutil.copy2(self.source, self.updater)
         self.desktop = Desktop()
-        self.nginx = Nginx(os.path.join(self.dir, "web"))
+        self.nginx = start_web(os.path.join(self.dir, "web"))
         with open(self.nginx.path("version.txt"), "wb") as f:
             f.write(b"1.1\n")
         for mib in SIZES_MIB:

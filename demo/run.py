@@ -22,12 +22,14 @@ import os
 import select
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
 import time
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from local_web import NGINX, LocalWeb, WebServerError  # noqa: E402
 
 PRODUCT = "Demo"
 OLD, NEW = "1.0", "1.1"
@@ -44,7 +46,6 @@ WAIT = 60  # seconds, for anything the program does by itself
 USER_WAIT = 15 * 60  # seconds, for a user to answer the boxes
 DOWNLOAD_TITLE = rf"^Downloading {PRODUCT}\. Tab for progress fields\. - "
 # Debian puts nginx in /usr/sbin, which is not on a user's PATH.
-NGINX = shutil.which("nginx") or shutil.which("nginx", path="/usr/sbin:/sbin")
 
 
 class Failure(Exception):
@@ -101,80 +102,12 @@ def make_zip(path, entries):
             archive.writestr(info, content)
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Nginx:
-    """nginx on a free port of 127.0.0.1, serving `root`/site, with its
-    configuration, logs and temporary files in `root`. `slow` is served at
-    `rate` bytes a second."""
-
-    def __init__(self, root, slow, rate):
-        self.site = os.path.join(root, "site")
-        os.makedirs(self.site)
-        self.port = free_port()
-        conf = os.path.join(root, "nginx.conf")
-        # As root, nginx's workers would otherwise run as nobody, who may not
-        # read the private temporary folder.
-        user = "user root;\n" if os.geteuid() == 0 else ""
-        # One process, without workers: ending it ends the server.
-        with open(conf, "w") as f:
-            f.write(f"""{user}daemon off;
-master_process off;
-pid {root}/nginx.pid;
-error_log {root}/error.log;
-events {{ worker_connections 64; }}
-http {{
-  access_log off;
-  client_body_temp_path {root}/body;
-  proxy_temp_path {root}/proxy;
-  fastcgi_temp_path {root}/fastcgi;
-  uwsgi_temp_path {root}/uwsgi;
-  scgi_temp_path {root}/scgi;
-  types {{ text/plain txt; application/zip zip; }}
-  server {{
-    listen 127.0.0.1:{self.port};
-    root {self.site};
-    location = /{slow} {{ limit_rate {rate}; }}
-  }}
-}}
-""")
-        self.log = os.path.join(root, "nginx-output.log")
-        command = [NGINX, "-c", conf, "-p", root + "/", "-e", root + "/error.log"]
-        with open(self.log, "wb") as log:
-            try:
-                self.process = subprocess.Popen(command, stdout=log, stderr=log)
-            except OSError as error:
-                raise Failure(f"{' '.join(command)}: {error}")
-
-        def listening():
-            if self.process.poll() is not None:
-                with open(self.log) as log:
-                    raise Failure(f"nginx ended at once ({' '.join(command)}):\n{log.read()}")
-            try:
-                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
-                return True
-            except OSError:
-                return False
-        poll(f"nginx to listen on 127.0.0.1:{self.port}", listening)
-
-    def path(self, name):
-        return os.path.join(self.site, name)
-
-    def url(self, name):
-        return f"http://127.0.0.1:{self.port}/{name}"
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+def start_web(root, slow, rate):
+    """The release server; `slow` is served at `rate` bytes a second."""
+    try:
+        return LocalWeb(root, {f"= /{slow}": rate})
+    except WebServerError as error:
+        raise Failure(str(error))
 
 
 def digest(path):
@@ -230,7 +163,7 @@ class Demo:
                            DATA_FILE: os.urandom(DATA_BYTES)})
         self.archive_size = os.path.getsize(release)
         rate = max(16, self.archive_size // 1024 // DOWNLOAD_SECONDS)
-        self.nginx = Nginx(web, ARCHIVE, f"{rate}k")
+        self.nginx = start_web(web, ARCHIVE, f"{rate}k")
         shutil.move(release, self.nginx.path(ARCHIVE))
         with open(self.nginx.path("version.txt"), "w") as f:
             f.write(NEW)

@@ -10,7 +10,7 @@ import unittest
 import pyatspi
 
 from desktop import DesktopTest, poll
-from release import Nginx, app_script
+from release import Nginx
 
 FAULTY = os.environ.get("UPDATER_FAULTS_EXE", "")
 TITLE = "Tessel Runtime Error"

@@ -2,7 +2,6 @@
 application runs before and after, and the user answers with the keyboard."""
 
 import os
-import signal
 import socket
 import subprocess
 import threading

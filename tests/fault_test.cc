@@ -208,7 +208,7 @@ TEST(FaultReporter, EndsWithANormalRun) {
     pid_t reporter = 0;
     children >> reporter;
     if (write(pipe_fds[1], &reporter, sizeof reporter) != sizeof reporter) _exit(1);
-    launch_program("/bin/sleep", "5", "", kLaunchNoOptions);
+    launch_program("/bin/sleep", "5", "", kLaunchHidden);  // not holding our output open
     _exit(0);
   }
   close(pipe_fds[1]);

@@ -921,8 +921,9 @@ def end_after_racy_input(t, run, answers_boxes):
     return None
 
 
-def fault_cancel(t):
-    moment = t.rng.choice(["before the first byte", "mid-body", "after the last byte"])
+def serve_for_moment(t, moment):
+    """Serves a release so that `moment` of its download can be met: held
+    before the first byte, slow mid-body, or fast. Returns the archive."""
     if moment == "before the first byte":
         archive, entries = t.release()
         t.prepare(archive, entries, Server(t.archive_name, archive, "hold"))
@@ -933,25 +934,35 @@ def fault_cancel(t):
     else:
         archive, entries = t.release()
         t.prepare(archive, entries, Server(t.archive_name, archive, "fast"))
-    run = t.start_updater()
-    t.answer(run)
-    window = t.window(TITLE, run)
-    delay = 0.0
+    return archive
+
+
+def wait_for_moment(t, run, moment, archive):
+    """Waits for `moment` of the download, then a random while more; that
+    while, in seconds."""
     if moment == "before the first byte":
         wait_bytes(t, run, 0, "the archive file")
         delay = t.rng.uniform(0, 0.8)
-        time.sleep(delay)
     elif moment == "mid-body":
         wait_bytes(t, run, 1, "bytes to arrive")
         delay = t.rng.uniform(0, 1.0)
-        time.sleep(delay)
     else:
-        # Every byte is there; the download's end is noticed at the next
-        # tick, somewhen in the coming second. The key goes down and up like
-        # a person's, so the click may come as the tick does.
         wait_bytes(t, run, len(archive), "every byte")
         delay = t.rng.uniform(0, 1.2)
-        time.sleep(delay)
+    time.sleep(delay)
+    return delay
+
+
+def fault_cancel(t):
+    moment = t.rng.choice(["before the first byte", "mid-body", "after the last byte"])
+    archive = serve_for_moment(t, moment)
+    run = t.start_updater()
+    t.answer(run)
+    window = t.window(TITLE, run)
+    # After the last byte, the download's end is noticed at the next tick,
+    # somewhen in the coming second. The key goes down and up like a
+    # person's, so the click may come as the tick does.
+    delay = wait_for_moment(t, run, moment, archive)
     got = t.size(t.archive_name)
     held = t.rng.uniform(0.01, 0.3)
     t.steps.append(f"space held {held:.2f} s (Cancel)")
@@ -970,16 +981,7 @@ def fault_cancel(t):
 def fault_close(t):
     moment = t.rng.choice(["at the question", "before the first byte", "mid-body",
                            "after the last byte", "at the Done box"])
-    if moment == "before the first byte":
-        archive, entries = t.release()
-        t.prepare(archive, entries, Server(t.archive_name, archive, "hold"))
-    elif moment == "mid-body":
-        archive, entries = t.release(data=t.rng.choice([200000, 300000, 400000]))
-        t.prepare(archive, entries, Server(t.archive_name, archive, "slow",
-                                           rate=t.rng.choice([64, 128, 256]) * 1024))
-    else:
-        archive, entries = t.release()
-        t.prepare(archive, entries, Server(t.archive_name, archive, "fast"))
+    archive = serve_for_moment(t, moment)
     run = t.start_updater()
     if moment == "at the question":
         window = t.window(QUESTION, run)
@@ -998,19 +1000,7 @@ def fault_close(t):
         t.check("done", "stopped", settle=SETTLE_SECONDS)
         return moment
     window = t.window(TITLE, run)
-    delay = 0.0
-    if moment == "before the first byte":
-        wait_bytes(t, run, 0, "the archive file")
-        delay = t.rng.uniform(0, 0.8)
-        time.sleep(delay)
-    elif moment == "mid-body":
-        wait_bytes(t, run, 1, "bytes to arrive")
-        delay = t.rng.uniform(0, 1.0)
-        time.sleep(delay)
-    else:
-        wait_bytes(t, run, len(archive), "every byte")
-        delay = t.rng.uniform(0, 1.2)
-        time.sleep(delay)
+    delay = wait_for_moment(t, run, moment, archive)
     got = t.size(t.archive_name)
     t.steps.append("close request (the download window)")
     t.desktop.close(window)
